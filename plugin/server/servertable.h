@@ -1,0 +1,6 @@
+// The server table the descriptor points to.
+#pragma once
+
+#include "../host/module.h"
+
+extern const ServerRecord ServerDesc[];
