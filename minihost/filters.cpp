@@ -38,7 +38,9 @@ ImageFilter::ImageFilter(const int32_t* context, std::string_view server)
     : handler_(Host::current().imageFilterHandler(server)), server_(server),
       instance_(*handler_.inst, const_cast<int32_t*>(context), server_) {}
 
-uint32_t ImageFilter::flags() const { return handler_.flags ? handler_.flags(get()) : 0; }
+uint32_t ImageFilter::flags() const {
+    return handler_.flags ? handler_.flags(get()) : 0;
+}
 
 void ImageFilter::process(const FilterAccess& access) const {
     if (handler_.process)
@@ -55,7 +57,9 @@ PixelFilter::PixelFilter(std::string_view server)
     : handler_(Host::current().pixelFilterHandler(server)), server_(server),
       instance_(*handler_.inst, nullptr, server_) {}
 
-uint32_t PixelFilter::flags() const { return handler_.flags ? handler_.flags(get()) : 0; }
+uint32_t PixelFilter::flags() const {
+    return handler_.flags ? handler_.flags(get()) : 0;
+}
 
 void PixelFilter::init(int32_t mode) const {
     if (handler_.rend && handler_.rend->init)

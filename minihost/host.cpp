@@ -54,7 +54,9 @@ Host& Host::current() {
     return *gCurrent;
 }
 
-Host* Host::tryCurrent() noexcept { return gCurrent; }
+Host* Host::tryCurrent() noexcept {
+    return gCurrent;
+}
 
 void* Host::lookup(const char* name, int) {
     if (!gCurrent || !name)
@@ -62,11 +64,17 @@ void* Host::lookup(const char* name, int) {
     return gCurrent->service(name);
 }
 
-void Host::provide(std::string name, void* table) { services_[std::move(name)] = table; }
+void Host::provide(std::string name, void* table) {
+    services_[std::move(name)] = table;
+}
 
-void Host::withhold(std::string name) { withheld_.insert(std::move(name)); }
+void Host::withhold(std::string name) {
+    withheld_.insert(std::move(name));
+}
 
-void Host::restore(const std::string& name) { withheld_.erase(name); }
+void Host::restore(const std::string& name) {
+    withheld_.erase(name);
+}
 
 void* Host::service(std::string_view name) const {
     if (withheld_.find(name) != withheld_.end())
@@ -87,8 +95,7 @@ const Module& Host::module() const {
     return *module_;
 }
 
-Host::Activated& Host::activate(std::string_view className, std::string_view server,
-                                int version) {
+Host::Activated& Host::activate(std::string_view className, std::string_view server, int version) {
     std::string key = std::string(className) + "/" + std::string(server);
     if (auto it = activated_.find(key); it != activated_.end())
         return *it->second;

@@ -53,7 +53,9 @@ struct Module::Library {
         if (handle)
             dlclose(handle);
     }
-    void* symbol(const char* name) const { return dlsym(handle, name); }
+    void* symbol(const char* name) const {
+        return dlsym(handle, name);
+    }
 #endif
 };
 
@@ -68,8 +70,8 @@ Module Module::load(const std::filesystem::path& file) {
 #if defined(_WIN32)
     library->handle = LoadLibraryW(file.wstring().c_str());
     if (!library->handle)
-        fail(file, "not a loadable module (LoadLibrary error " + std::to_string(GetLastError()) +
-                       ")");
+        fail(file,
+             "not a loadable module (LoadLibrary error " + std::to_string(GetLastError()) + ")");
 #else
     library->handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library->handle) {
@@ -78,7 +80,8 @@ Module Module::load(const std::filesystem::path& file) {
     }
 #endif
 
-    auto* descriptor = static_cast<const ModuleDescriptor*>(library->symbol(MODULE_DESCRIPTOR_SYMBOL));
+    auto* descriptor =
+        static_cast<const ModuleDescriptor*>(library->symbol(MODULE_DESCRIPTOR_SYMBOL));
     if (!descriptor)
         fail(file, "no " MODULE_DESCRIPTOR_SYMBOL " export: not a plug-in module");
     if (descriptor->syncWord != MODULE_SYNC_WORD)
@@ -145,7 +148,8 @@ int Module::activate(std::string_view className, std::string_view name, int vers
                      GlobalFunc lookup, void* local) const {
     const ServerInfo* server = find(className, name);
     if (!server)
-        fail(path_, "offers no " + std::string(className) + " server \"" + std::string(name) + "\"");
+        fail(path_,
+             "offers no " + std::string(className) + " server \"" + std::string(name) + "\"");
     return server->activate(version, lookup, local, serverData_);
 }
 

@@ -50,8 +50,8 @@ class Module {
 
     // Calls the server's activation and returns its result code. Throws
     // ModuleError when the module offers no such server.
-    int activate(std::string_view className, std::string_view name, int version,
-                 GlobalFunc lookup, void* local) const;
+    int activate(std::string_view className, std::string_view name, int version, GlobalFunc lookup,
+                 void* local) const;
 
   private:
     struct Library;

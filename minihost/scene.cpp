@@ -38,7 +38,9 @@ EnvGroupID createGroupService(EnvGroupID parent, const char* name) {
 const ItemInfo Scene::itemTable = {{}, itemParamService};
 const EnvelopeFuncs Scene::envelopeTable = {{}, createGroupService};
 
-Scene::Scene() { info_.renderCamera = renderCameraService; }
+Scene::Scene() {
+    info_.renderCamera = renderCameraService;
+}
 
 void Scene::setTime(int32_t frame, double time) {
     time_.frame = frame;
@@ -54,9 +56,13 @@ void Scene::setFrameSize(int32_t width, int32_t height) {
     info_.frameHeight = height;
 }
 
-void Scene::setCamera(CameraItem camera) { camera_ = std::make_unique<CameraItem>(std::move(camera)); }
+void Scene::setCamera(CameraItem camera) {
+    camera_ = std::make_unique<CameraItem>(std::move(camera));
+}
 
-void Scene::clearCamera() { camera_.reset(); }
+void Scene::clearCamera() {
+    camera_.reset();
+}
 
 ItemID Scene::renderCamera(double time) const {
     if (!camera_ || time < camera_->activeFrom || time > camera_->activeTo)
