@@ -65,6 +65,11 @@ ProceduralScene::ProceduralScene(double time, double previousTime) : light_{-4.0
     }};
 }
 
+ProceduralScene::SphereView ProceduralScene::sphere(int index) const {
+    const Sphere& s = spheres_.at(static_cast<std::size_t>(index));
+    return {s.centre, s.radius, &s.material};
+}
+
 bool ProceduralScene::trace(const Ray& ray, int skip, Hit& hit) const {
     double nearest = std::numeric_limits<double>::infinity();
     int object = kNothing;

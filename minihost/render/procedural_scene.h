@@ -36,6 +36,16 @@ class ProceduralScene {
     void shadeSample(const CameraView& camera, const CameraView& previousCamera, double sx,
                      double sy, SampleValues& out) const;
 
+    // Where each sphere is at the scene's time, for callers that need to
+    // find them on screen.
+    struct SphereView {
+        V3 centre;
+        double radius;
+        const Material* material;
+    };
+    static constexpr int kSphereCount = 5;
+    SphereView sphere(int index) const;
+
   private:
     struct Sphere {
         V3 centre;
@@ -70,7 +80,7 @@ class ProceduralScene {
     V3 simpleColour(const Ray& ray, int skip) const;
     static V3 sky(V3 direction);
 
-    std::array<Sphere, 5> spheres_;
+    std::array<Sphere, kSphereCount> spheres_;
     V3 light_;
 };
 
