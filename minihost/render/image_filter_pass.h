@@ -51,8 +51,10 @@ class ImageFilterPass {
         ImageFilterPass* previous_;
     };
 
-    // Record functions, called by the filter during run(). Rows point into
-    // the frame's buffers and stay valid until the frame changes.
+    // Record functions. Called by the filter while run() executes it, on the
+    // same thread; at any other time they find no current pass and do
+    // nothing. They keep no pointer. A row from get line belongs to the
+    // frame: valid while the frame lives, not to be kept past the pass.
     static float* getLine(int32_t bufferCode, int32_t row) noexcept;
     static void setRGB(int32_t column, int32_t row, const float rgb[3]) noexcept;
     static void setAlpha(int32_t column, int32_t row, float alpha) noexcept;

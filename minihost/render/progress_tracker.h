@@ -44,8 +44,9 @@ class ProgressTracker {
     bool aborted() const { return aborted_; }
 
   private:
-    // Record functions, called by the module through the monitor record.
-    // data is this tracker (owned by whoever made it); a null data is ignored.
+    // Record functions, called by a filter through the monitor record during
+    // its pass. data is this tracker (owned by whoever made it, not by the
+    // filter); a null data is ignored. Nothing is kept.
     static void initCall(void* data, uint32_t totalSteps) noexcept;
     static int32_t stepCall(void* data, uint32_t increment) noexcept;
     static void doneCall(void* data) noexcept;

@@ -56,8 +56,9 @@ uint32_t gatherNeedFlags(const RenderJob& job);
 // new-time (frame, time); per sample each filter's evaluate, which may
 // rewrite any buffer of the sample; finally each filter's cleanup, also
 // when an evaluate throws. The frame holds the buffers the need flags ask
-// for plus final colour and alpha, each the average of the pixel's samples;
-// its output image starts as that colour and alpha.
+// for plus final colour and alpha, each the plain average of the pixel's
+// samples (so a silhouette pixel against the sky averages in the sky's large
+// depth); its output image starts as that colour and alpha.
 // Throws std::invalid_argument for a negative size, fewer than one sample
 // or a null filter.
 FrameBuffers renderFrame(const RenderJob& job);

@@ -57,9 +57,11 @@ class SampleAccess {
         SampleAccess* previous_;
     };
 
-    // Record functions, called by the filter during run(). They read or
-    // write count consecutive buffers from the code; codes outside 0..39
-    // read 0 and are not written. out/in hold count floats (caller's).
+    // Record functions. Called by the filter while run() executes it, on the
+    // same thread; at any other time get value reads zeros and set value
+    // writes nothing. They read or write count consecutive buffers from the
+    // code; codes outside 0..39 read 0 and are not written. out and in are
+    // the caller's, hold count floats, and are not kept.
     static void getValue(int32_t bufferCode, int32_t count, float* out) noexcept;
     static void setValue(int32_t bufferCode, int32_t count, const float* in) noexcept;
 
