@@ -116,9 +116,8 @@ const Material& ProceduralScene::materialOf(const Hit& hit, Material& scratch) c
     if (hit.object != kGround)
         return spheres_[static_cast<std::size_t>(hit.object)].material;
     // One-unit checker squares.
-    const bool odd = (static_cast<long long>(std::floor(hit.point.x)) +
-                      static_cast<long long>(std::floor(hit.point.z))) &
-                     1;
+    const auto cell = static_cast<long long>(std::floor(hit.point.x) + std::floor(hit.point.z));
+    const bool odd = (cell & 1) != 0;
     scratch = {odd ? V3{0.35, 0.35, 0.4} : V3{0.8, 0.8, 0.78}, 0.0, 0.9, 0.1, 0.15, 0.0, 20};
     return scratch;
 }

@@ -24,8 +24,10 @@ uint64_t mix64(uint64_t z) {
     return z ^ (z >> 31);
 }
 
+// A value in [0, 1) with 24 bits, coarse enough that pixel + value never
+// rounds up to the next pixel.
 double unitInterval(uint64_t bits) {
-    return static_cast<double>(bits >> 11) * 0x1.0p-53;
+    return static_cast<double>(bits >> 40) * 0x1.0p-24;
 }
 
 // Sample offsets inside the pixel depend only on seed, pixel and sample
