@@ -134,6 +134,27 @@ TEST_F(AccessNodeTest, PanelIsBuiltOnceAnnouncedAtEachHandOutAndRetriedAfterFail
     EXPECT_EQ(host.updates().count(CLASS_NODE_HANDLER, inst), 2u);
 }
 
+TEST_F(AccessNodeTest, ActivationsWithoutARecordLeaveEarlierServicesInPlace) {
+    minihost::PixelFilter filter;
+    auto node = placeAccessNode(filter);
+    node->panel();
+    auto nothing = [](const char*, int) -> void* { return nullptr; };
+    for (const char* cls : {CLASS_PIXEL_FILTER_HANDLER, CLASS_PIXEL_FILTER_INTERFACE}) {
+        EXPECT_EQ(host.module().activate(cls, SERVER_PIXEL_FILTER, 4, nothing, nullptr),
+                  ACTIVATE_NO_RECORD);
+    }
+    for (const char* cls : {CLASS_NODE_HANDLER, CLASS_NODE_INTERFACE}) {
+        EXPECT_EQ(host.module().activate(cls, SERVER_PIXEL_NODE, 1, nothing, nullptr),
+                  ACTIVATE_NO_RECORD);
+    }
+    node->check(0x8006, 1);
+    EXPECT_EQ(filter.flags(), 0xA00001C0u);
+    EXPECT_NE(requestRootPanel(filter), nullptr);
+    filter.init(1);
+    filter.evaluate(sample.record);
+    EXPECT_EQ(sample.calls.size(), 4u);
+}
+
 TEST_F(AccessNodeTest, ANewNodeHasSeventeenOutputsWithOnlyColourAndAlphaOn) {
     auto node = makeNode();
     EXPECT_EQ(node->node.mode, 2);
