@@ -7,9 +7,23 @@
 
 namespace minihost {
 
+namespace {
+
+// The server's handler record; a server the module does not offer is a
+// HostError like a refused activation.
+const NodeHandler& activateNodeServer(const std::string& server) {
+    try {
+        return Host::current().nodeHandler(server);
+    } catch (const ModuleError& e) {
+        throw HostError(e.what());
+    }
+}
+
+} // namespace
+
 ModuleNode::ModuleNode(Network& network, std::string server, std::string name)
     : Node(network, NodeKind::Module, std::move(name), server),
-      handler_(&Host::current().nodeHandler(server)) {
+      handler_(&activateNodeServer(server)) {
     const InstanceFuncs* inst = handler_->inst;
     if (!inst || !inst->create)
         throw HostError("node server \"" + server + "\" has no create callback");

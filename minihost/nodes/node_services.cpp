@@ -150,6 +150,7 @@ void editorSetEnvGroup(NodeEditorID editor, EnvGroupID group) {
         e->setEnvelopeGroup(group);
 }
 
+// Kept until replaced; the host calls it when it sizes the editor view.
 void editorSetAutosize(NodeEditorID editor, NodeAutosizeFunc func) {
     if (NodeEditor* e = editorOf(editor))
         e->setAutosize(func);
@@ -162,6 +163,7 @@ void* editorUserData(NodeID node) {
     return n ? n->network().editor().userData() : nullptr;
 }
 
+// Called by a filter's interface activation; a headless host only counts it.
 void editorOpen(NodeEditorID editor) {
     if (NodeEditor* e = editorOf(editor))
         e->open();
@@ -181,6 +183,7 @@ const char* nodeName(NodeID node) {
     return n ? n->name().c_str() : nullptr;
 }
 
+// Called once on every node a server sets up; the mode is recorded.
 void nodeSetMode(NodeID node, int32_t mode) {
     if (Node* n = Node::fromHandle(node))
         n->setMode(mode);
@@ -210,6 +213,7 @@ int32_t inputEvaluate(NodeInputID input, NodalSample* sample, double* out) {
     return 1;
 }
 
+// Callable at any time, also outside evaluation: 1 when an output feeds it.
 int32_t inputConnected(NodeInputID input) {
     const Input* in = Input::fromHandle(input);
     return in && in->connected() ? 1 : 0;

@@ -99,7 +99,7 @@ TEST_F(ModuleNodes, RenderCallbacksReachEveryModuleNode) {
 TEST_F(ModuleNodes, ACreateFailureIsReportedWithTheModulesTextAndLeavesNothing) {
     EXPECT_THAT([&] { net.addModule(TEST_FAILING_NODE); },
                 ::testing::ThrowsMessage<HostError>(HasSubstr(TEST_FAILING_NODE_ERROR)));
-    EXPECT_THROW(net.addModule("No_Such_Server"), std::exception);
+    EXPECT_THROW(net.addModule("No_Such_Server"), HostError);
     EXPECT_TRUE(net.nodes().empty());
     EXPECT_EQ(editor.displayEvents(), 0u);
 }
