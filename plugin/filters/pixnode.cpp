@@ -257,7 +257,8 @@ static void PNEvaluate(Instance instance, NodalSample*, NodeOutputID output, Nod
     if (!inst || !inst->initMode || !inst->access)
         return;
     float buffer[3] = {0.0f, 0.0f, 0.0f};
-    for (int i = 0; i < CHANNEL_COUNT; ++i) {
+    // A null output is none of the node's, even where an output create failed.
+    for (int i = 0; output && i < CHANNEL_COUNT; ++i) {
         if (inst->outputs[i] == output) {
             inst->access->getValue(bufferChannels[i].bufferCode, bufferChannels[i].components,
                                    buffer);

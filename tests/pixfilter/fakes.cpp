@@ -131,6 +131,8 @@ struct NodeServices {
 
     static NodeOutputID outputCreate(NodeID node, int32_t type, const char* name) {
         Node* n = reinterpret_cast<Node*>(node);
+        if (NodeGraph::current().failOutput == name)
+            return nullptr;
         return n->outputs.emplace_back(Output{n, type, name}).handle();
     }
     static void outputDestroy(NodeID node, NodeOutputID id) {

@@ -91,6 +91,8 @@ class NodeGraph {
     static Source fromOutput(Member member, Output& output);
 
     void failNextCreate() { failNext_ = true; }
+    // Output create answers null for outputs of this name.
+    std::string failOutput;
     int setValueCalls = 0;
 
   private:

@@ -235,6 +235,20 @@ TEST_F(AccessNodeTest, EvaluateServesOnlyBetweenANonZeroInitAndCleanup) {
     EXPECT_EQ(evaluate(*node, alpha), std::nullopt);
 }
 
+TEST_F(AccessNodeTest, AFailedOutputCreateLeavesAGapThatNothingEvaluates) {
+    graph.failOutput = "Mirror";
+    auto node = makeNode();
+    EXPECT_EQ(node->node.outputs.size(), static_cast<std::size_t>(CHANNEL_COUNT - 1));
+    Instance inst = node->instance.get();
+    nodeHandler().rend->init(inst, 1);
+    handOver(&sample.record);
+    double slot[3] = {-1, -1, -1};
+    NodalSample s{};
+    nodeHandler().evaluate(inst, &s, nullptr, reinterpret_cast<NodeValue>(slot));
+    EXPECT_EQ(std::vector<double>(slot, slot + 3), (std::vector<double>{0, 0, 0}));
+    EXPECT_TRUE(sample.calls.empty());
+}
+
 TEST_F(AccessNodeTest, SaveWritesSeventeenWordsAndLoadKeepsColourAndAlphaOn) {
     auto node = makeNode();
     node->check(0x800F, 1);
