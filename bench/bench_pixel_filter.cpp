@@ -7,11 +7,13 @@
 #include <minihost/render/sample_access.h>
 
 #include <shared/channels.h>
+#include <shared/ring.h>
 #include <shared/servernames.h>
 
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -71,8 +73,34 @@ void allInputsConnected(benchmark::State& state) {
     bench.run(state);
 }
 
+// Not the filter: the host calls one unconnected evaluate makes (one ring
+// message, seventeen connected tests, get and set of Color and Alpha), so
+// the filter's own share of nothingConnected can be read off.
+void hostCallsOfNothingConnected(benchmark::State& state) {
+    Bench bench;
+    const auto* ring = static_cast<const RingFuncs*>(Host::lookup(SERVICE_RING, 0));
+    const auto* inputs = static_cast<const NodeInputFuncs*>(Host::lookup(SERVICE_NODE_INPUT, 0));
+    std::vector<NodeInputID> roots;
+    for (const auto& input : bench.network->root().inputs())
+        roots.push_back(input->handle());
+    for (auto _ : state)
+        bench.access.run([&](const PixelAccess& record) {
+            AccessMessage message{&record, nullptr};
+            ring->message(RING_TOPIC_PIXEL, RING_SAMPLE_ACCESS, &message);
+            for (NodeInputID input : roots)
+                benchmark::DoNotOptimize(inputs->connected(input));
+            float rgba[4];
+            record.getValue(BUFFER_RED, 3, rgba);
+            record.setValue(BUFFER_RED, 3, rgba);
+            record.getValue(BUFFER_ALPHA, 1, rgba + 3);
+            record.setValue(BUFFER_ALPHA, 1, rgba + 3);
+        });
+    state.SetItemsProcessed(state.iterations());
+}
+
 } // namespace
 
 BENCHMARK(nothingConnected);
 BENCHMARK(colourThroughOneMultiply);
 BENCHMARK(allInputsConnected);
+BENCHMARK(hostCallsOfNothingConnected);
