@@ -7,15 +7,34 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 jobs=$(nproc)
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+passed=0
+failed=0
+# Adds the counts of a ctest summary ("N% tests passed, F tests failed out of T").
+count() {
+  local line total fails
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
+  fails=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + total - fails))
+  failed=$((failed + fails))
+}
+
+status=0
 for preset in native i386; do
   echo "== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: tests"
-  ctest --preset "$preset" -j "$jobs"
+  ctest --preset "$preset" -j "$jobs" 2>&1 | tee "$log" || status=1
+  count
 done
 
 echo "== win32: build the DLL"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j "$jobs"
 scripts/check-dll.sh build/win32/bin/tavinodes.dll
+
+echo "$passed passed, $failed failed"
+exit $status
