@@ -169,6 +169,8 @@ TEST_F(FilterPass, ProgressStepsFollowEveryEighthRowAndMatchTheAnnouncedTotal) {
         EXPECT_EQ(stepsSeenAtRow[8], 1u);
         EXPECT_EQ(stepsSeenAtRow[15], 1u);
         EXPECT_EQ(stepsSeenAtRow[16], 2u);
+        alpha.connected = false;
+        alpha.value = nullptr;
     }
     for (int32_t height : {5, 0}) {
         SCOPED_TRACE(height);
