@@ -68,8 +68,7 @@ void editorInit(NodeEditorID, int32_t mode) noexcept {
     Graph::current().log.push_back("init " + std::to_string(mode));
 }
 void editorNewTime(NodeEditorID, int32_t frame, double time) noexcept {
-    Graph::current().log.push_back("newTime " + std::to_string(frame) + " " +
-                                   std::to_string(time));
+    Graph::current().log.push_back("newTime " + std::to_string(frame) + " " + std::to_string(time));
 }
 void editorCleanup(NodeEditorID) noexcept {
     Graph::current().log.push_back("cleanup");

@@ -234,8 +234,7 @@ TEST_F(AccessNodeTest, MissingRowsAndUnknownOutputsGiveZeros) {
     EXPECT_EQ(std::vector<double>(raw.v, raw.v + 3), (std::vector<double>{0, 0, 0}));
     // The toggle is off, yet the output reads its buffers.
     fake::Value reflection = node.evaluate("Reflection Color", sampleAt(1, 1));
-    EXPECT_EQ(std::vector<double>(reflection.v, reflection.v + 3),
-              (std::vector<double>{2, 3, 4}));
+    EXPECT_EQ(std::vector<double>(reflection.v, reflection.v + 3), (std::vector<double>{2, 3, 4}));
     fake::Value shadow = node.evaluate("Shadow", sampleAt(1, 1));
     EXPECT_EQ(shadow.sets, 1);
     EXPECT_EQ(shadow.v[0], 0.0);
@@ -280,8 +279,7 @@ TEST_F(AccessNodeTest, AFailedPanelCreateIsRetriedOnTheNextOpening) {
     AccessNode node;
     host.panels().failNextCreate();
     InterfaceRecord record{node.get(), nullptr, nullptr, nullptr};
-    EXPECT_EQ(host.activateInterface(CLASS_NODE_INTERFACE, SERVER_IMAGE_NODE, record),
-              ACTIVATE_OK);
+    EXPECT_EQ(host.activateInterface(CLASS_NODE_INTERFACE, SERVER_IMAGE_NODE, record), ACTIVATE_OK);
     EXPECT_EQ(record.panel, nullptr);
     EXPECT_NO_THROW(panelOf(node));
 }
@@ -372,8 +370,7 @@ TEST_F(AccessNodeTest, NullInstancesAreHarmless) {
     EXPECT_EQ(value.sets, 0);
     h.inst->destroy(nullptr);
     InterfaceRecord record{nullptr, nullptr, nullptr, nullptr};
-    EXPECT_EQ(host.activateInterface(CLASS_NODE_INTERFACE, SERVER_IMAGE_NODE, record),
-              ACTIVATE_OK);
+    EXPECT_EQ(host.activateInterface(CLASS_NODE_INTERFACE, SERVER_IMAGE_NODE, record), ACTIVATE_OK);
     EXPECT_EQ(record.panel, nullptr);
 }
 

@@ -54,10 +54,10 @@ TEST_F(Activation, ImageFilterHandlerAcceptsAnyVersionAndFillsEverySlot) {
                                                     "NodeFuncs", "Communication Ring",
                                                     "Animation Envelopes", "Instance Update"}));
         EXPECT_EQ(inst.priv, reinterpret_cast<void*>(&recordingLookup));
-        for (auto* slot : {(void*)inst.create, (void*)inst.destroy, (void*)inst.copy,
-                           (void*)inst.load, (void*)inst.save, (void*)inst.describe,
-                           (void*)item.useItems, (void*)item.changeID, (void*)handler.process,
-                           (void*)handler.flags})
+        for (auto* slot :
+             {(void*)inst.create, (void*)inst.destroy, (void*)inst.copy, (void*)inst.load,
+              (void*)inst.save, (void*)inst.describe, (void*)item.useItems, (void*)item.changeID,
+              (void*)handler.process, (void*)handler.flags})
             EXPECT_NE(slot, nullptr);
         EXPECT_STREQ(inst.describe(nullptr), "Tavi Node ImageFilter");
         EXPECT_EQ(item.useItems(nullptr), nullptr);
@@ -65,8 +65,7 @@ TEST_F(Activation, ImageFilterHandlerAcceptsAnyVersionAndFillsEverySlot) {
     // The item table is optional.
     InstanceFuncs inst{};
     ImageFilterHandler handler{&inst, nullptr, nullptr, nullptr};
-    EXPECT_EQ(activate(CLASS_IMAGE_FILTER_HANDLER, SERVER_IMAGE_FILTER, 1, &handler),
-              ACTIVATE_OK);
+    EXPECT_EQ(activate(CLASS_IMAGE_FILTER_HANDLER, SERVER_IMAGE_FILTER, 1, &handler), ACTIVATE_OK);
 }
 
 TEST_F(Activation, AMissingServiceRefusesWithTwoAfterAskingForAllAndLeavesTheRecord) {
@@ -88,8 +87,7 @@ TEST_F(Activation, AMissingServiceRefusesWithTwoAfterAskingForAllAndLeavesTheRec
     gRefused = {"NodeOutputFuncs"}; // the filter does not need it
     InstanceFuncs inst{};
     ImageFilterHandler handler{&inst, nullptr, nullptr, nullptr};
-    EXPECT_EQ(activate(CLASS_IMAGE_FILTER_HANDLER, SERVER_IMAGE_FILTER, 1, &handler),
-              ACTIVATE_OK);
+    EXPECT_EQ(activate(CLASS_IMAGE_FILTER_HANDLER, SERVER_IMAGE_FILTER, 1, &handler), ACTIVATE_OK);
 }
 
 TEST_F(Activation, AccessNodeHandlerWantsVersionOneAndFiveServices) {
@@ -107,9 +105,9 @@ TEST_F(Activation, AccessNodeHandlerWantsVersionOneAndFiveServices) {
     EXPECT_EQ(gAsked, (std::vector<std::string>{"NodeInputFuncs", "NodeOutputFuncs", "NodeFuncs",
                                                 "Communication Ring", "Instance Update"}));
     EXPECT_EQ(inst.priv, reinterpret_cast<void*>(&recordingLookup));
-    for (auto* slot : {(void*)inst.create, (void*)inst.destroy, (void*)inst.copy,
-                       (void*)inst.load, (void*)inst.save, (void*)rend.init, (void*)rend.cleanup,
-                       (void*)rend.newTime, (void*)handler.evaluate})
+    for (auto* slot : {(void*)inst.create, (void*)inst.destroy, (void*)inst.copy, (void*)inst.load,
+                       (void*)inst.save, (void*)rend.init, (void*)rend.cleanup, (void*)rend.newTime,
+                       (void*)handler.evaluate})
         EXPECT_NE(slot, nullptr);
     EXPECT_EQ(inst.describe, nullptr); // a node has no describe
     EXPECT_EQ(handler.hostWord, hostWord);
@@ -144,8 +142,7 @@ TEST_F(Activation, FilterInterfaceWantsVersionFourAndOpensTheNodeEditor) {
     }
     EXPECT_EQ(editor.opens, 0);
     record = {filter.get(), reinterpret_cast<PanelID>(&record), &record, &record};
-    EXPECT_EQ(activate(CLASS_IMAGE_FILTER_INTERFACE, SERVER_IMAGE_FILTER, 4, &record),
-              ACTIVATE_OK);
+    EXPECT_EQ(activate(CLASS_IMAGE_FILTER_INTERFACE, SERVER_IMAGE_FILTER, 4, &record), ACTIVATE_OK);
     EXPECT_EQ(editor.opens, 1);
     EXPECT_EQ(record.inst, filter.get());
     EXPECT_EQ(record.panel, nullptr);
@@ -156,8 +153,7 @@ TEST_F(Activation, FilterInterfaceWantsVersionFourAndOpensTheNodeEditor) {
     EXPECT_EQ(filter.openInterface(record), ACTIVATE_OK);
     // Nor is a record without an instance; there is just nothing to open.
     record = {nullptr, nullptr, nullptr, nullptr};
-    EXPECT_EQ(activate(CLASS_IMAGE_FILTER_INTERFACE, SERVER_IMAGE_FILTER, 4, &record),
-              ACTIVATE_OK);
+    EXPECT_EQ(activate(CLASS_IMAGE_FILTER_INTERFACE, SERVER_IMAGE_FILTER, 4, &record), ACTIVATE_OK);
     EXPECT_EQ(editor.opens, 2);
 }
 
@@ -165,8 +161,7 @@ TEST_F(Activation, AccessNodeInterfaceAcceptsAnyVersionButNeedsPanels) {
     harness::AccessNode node;
     for (int version : {1, 4, 9}) {
         InterfaceRecord record{node.get(), nullptr, &record, &record};
-        EXPECT_EQ(activate(CLASS_NODE_INTERFACE, SERVER_IMAGE_NODE, version, &record),
-                  ACTIVATE_OK);
+        EXPECT_EQ(activate(CLASS_NODE_INTERFACE, SERVER_IMAGE_NODE, version, &record), ACTIVATE_OK);
         EXPECT_NE(record.panel, nullptr);
         EXPECT_EQ(record.options, nullptr);
         EXPECT_EQ(record.command, nullptr);

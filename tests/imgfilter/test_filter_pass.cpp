@@ -92,8 +92,11 @@ TEST_F(FilterPass, SampleShowsAFlatPlaneFacingTheViewer) {
 
 TEST_F(FilterPass, NothingConnectedCopiesTheRenderedImageBitForBit) {
     const float odd[] = {std::bit_cast<float>(0x7fc01234u), // NaN with a payload
-                         -0.0f, std::numeric_limits<float>::denorm_min(),
-                         std::numeric_limits<float>::infinity(), 1.0f / 3.0f, -1e30f};
+                         -0.0f,
+                         std::numeric_limits<float>::denorm_min(),
+                         std::numeric_limits<float>::infinity(),
+                         1.0f / 3.0f,
+                         -1e30f};
     Frame frame(6, 3);
     for (int32_t c = 0; c < 4; ++c)
         frame.fill(BUFFER_RED + c, [&](int32_t x, int32_t y) { return odd[(x + y + c) % 6]; });
@@ -164,7 +167,7 @@ TEST_F(FilterPass, ProgressStepsFollowEveryEighthRowAndMatchTheAnnouncedTotal) {
         };
         filter.process(frame.access());
         EXPECT_EQ(frame.monitorLog, (std::vector<std::string>{"monitorInit 2", "monitorStep 1",
-                                                               "monitorStep 1", "monitorDone"}));
+                                                              "monitorStep 1", "monitorDone"}));
         EXPECT_EQ(stepsSeenAtRow[7], 0u);
         EXPECT_EQ(stepsSeenAtRow[8], 1u);
         EXPECT_EQ(stepsSeenAtRow[15], 1u);
@@ -196,8 +199,7 @@ TEST_F(FilterPass, AbortEndsThePassAfterTheRowButStillClosesTheNetwork) {
     filter.process(frame.access());
     for (int32_t y = 0; y < 24; ++y)
         EXPECT_EQ(frame.rgbWrites(2, y), y <= 7 ? 1 : 0) << "row " << y;
-    EXPECT_EQ(frame.monitorLog,
-              (std::vector<std::string>{"monitorInit 3", "monitorStep 1"}));
+    EXPECT_EQ(frame.monitorLog, (std::vector<std::string>{"monitorInit 3", "monitorStep 1"}));
     // Cleanup makes the nodes forget the access record that is about to die.
     EXPECT_EQ(graph.log.back(), "cleanup");
 }
@@ -223,10 +225,9 @@ TEST_F(FilterPass, RenderStateOpensBeforeTheHandOverAndClosesAfterTheLastRow) {
     graph.log.clear();
     filter.process(frame.access());
     host.ring().detach(RING_TOPIC_IMAGE, &probe);
-    EXPECT_EQ(graph.log,
-              (std::vector<std::string>{"init 1", "newTime 12 0.500000", "handOver",
-                                        "monitorInit 1", "monitorStep 1", "monitorDone",
-                                        "cleanup"}));
+    EXPECT_EQ(graph.log, (std::vector<std::string>{"init 1", "newTime 12 0.500000", "handOver",
+                                                   "monitorInit 1", "monitorStep 1", "monitorDone",
+                                                   "cleanup"}));
     EXPECT_TRUE(probe.zeroWord);
 }
 
@@ -255,8 +256,7 @@ TEST_F(FilterPass, AMissingSourceRowSkipsOnlyTheValuesThatWouldCopyIt) {
     filter.process(frame.access());
     EXPECT_EQ(frame.totalWrites(), 0);
     // All four rows are still asked for on every row.
-    EXPECT_EQ(frame.lineRequests,
-              (std::vector<int32_t>{32, 33, 34, 35, 32, 33, 34, 35}));
+    EXPECT_EQ(frame.lineRequests, (std::vector<int32_t>{32, 33, 34, 35, 32, 33, 34, 35}));
 
     // A connected input does not need its rows.
     color.connected = true;
