@@ -155,3 +155,26 @@ TEST_F(SceneFile, UnreadableAndMalformedFilesNameTheFileAndLine) {
 }
 
 } // namespace
+
+namespace {
+
+// The example scenes shipped for users load, and save back to what they hold.
+TEST(ExampleScenes, EveryExampleLoadsAndRoundTrips) {
+    minihost::Host host;
+    host.loadModule(testing_paths::moduleFile());
+    int count = 0;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(TAVI_SOURCE_DIR) / "examples")) {
+        if (entry.path().extension() != ".json")
+            continue;
+        SCOPED_TRACE(entry.path().string());
+        const minihost::SceneDocument scene = minihost::loadScene(entry.path());
+        EXPECT_FALSE(scene.pixelFilters.empty() && scene.imageFilters.empty());
+        const auto saved = minihost::sceneToJson(scene);
+        EXPECT_EQ(minihost::sceneToJson(minihost::sceneFromJson(saved, "again")), saved);
+        ++count;
+    }
+    EXPECT_GE(count, 5);
+}
+
+} // namespace
