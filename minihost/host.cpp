@@ -2,6 +2,7 @@
 
 #include "instance_updates.h"
 #include "node_services.h"
+#include "nodes/node_editor.h"
 #include "panels.h"
 #include "ring.h"
 #include "scene.h"
@@ -26,7 +27,8 @@ struct Host::Activated {
 
 Host::Host()
     : ring_(std::make_unique<Ring>()), panels_(std::make_unique<Panels>()),
-      scene_(std::make_unique<Scene>()), updates_(std::make_unique<InstanceUpdates>()) {
+      scene_(std::make_unique<Scene>()), updates_(std::make_unique<InstanceUpdates>()),
+      nodeEditors_(std::make_unique<NodeEditors>()) {
     if (gCurrent)
         throw HostError("a minihost Host already exists in this process");
     gCurrent = this;
@@ -43,6 +45,9 @@ Host::Host()
 Host::~Host() {
     // Instances must be gone before the module unloads; owners of instances
     // (filters, editors) are destroyed by their users before the Host.
+    // Editors still alive hold module node instances: they go while the
+    // module and the services their destroy callbacks call are still here.
+    nodeEditors_->clear();
     activated_.clear();
     module_.reset();
     gCurrent = nullptr;

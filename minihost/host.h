@@ -26,6 +26,7 @@ class Ring;
 class Panels;
 class Scene;
 class InstanceUpdates;
+class NodeEditors;
 
 // A host-side failure: a refused activation, a missing module, misuse.
 class HostError : public std::runtime_error {
@@ -78,6 +79,7 @@ class Host {
     Panels& panels() { return *panels_; }
     Scene& scene() { return *scene_; }
     InstanceUpdates& updates() { return *updates_; }
+    NodeEditors& nodeEditors() { return *nodeEditors_; }
 
   private:
     struct Activated;
@@ -91,6 +93,7 @@ class Host {
     std::unique_ptr<Panels> panels_;
     std::unique_ptr<Scene> scene_;
     std::unique_ptr<InstanceUpdates> updates_;
+    std::unique_ptr<NodeEditors> nodeEditors_;
 };
 
 } // namespace minihost

@@ -11,7 +11,8 @@ using minihost::Host;
 
 TEST(HostServices, EveryServiceIsFoundByNameAndCanBeWithheld) {
     Host host;
-    for (const char* name : {"Communication Ring", "Animation Envelopes", "Instance Update",
+    for (const char* name : {"NodeEditorFuncs", "NodeFuncs", "NodeInputFuncs", "NodeOutputFuncs",
+                             "Communication Ring", "Animation Envelopes", "Instance Update",
                              "Time Info", "Scene Info 4", "Item Info 4", "PanelFuncs"}) {
         SCOPED_TRACE(name);
         EXPECT_NE(Host::lookup(name, 0), nullptr);
