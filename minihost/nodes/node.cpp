@@ -46,22 +46,12 @@ Output::~Output() {
     tag_ = 0;
 }
 
-Output* Output::fromHandle(NodeOutputID handle) noexcept {
-    auto* output = reinterpret_cast<Output*>(handle);
-    return output && output->tag_ == kTag ? output : nullptr;
-}
-
 Input::Input(Node& node, std::string name, ValueType type, const Value& defaultValue)
     : node_(&node), name_(std::move(name)), type_(type), default_(defaultValue) {}
 
 Input::~Input() {
     unlinkInput(*this);
     tag_ = 0;
-}
-
-Input* Input::fromHandle(NodeInputID handle) noexcept {
-    auto* input = reinterpret_cast<Input*>(handle);
-    return input && input->tag_ == kTag ? input : nullptr;
 }
 
 void Input::evaluate(const NodalSample& sample, double* out) const noexcept {
@@ -114,11 +104,6 @@ Node::~Node() {
     outputs_.clear();
     inputs_.clear();
     tag_ = 0;
-}
-
-Node* Node::fromHandle(NodeID handle) noexcept {
-    auto* node = reinterpret_cast<Node*>(handle);
-    return node && node->tag_ == kTag ? node : nullptr;
 }
 
 Input* Node::input(std::string_view name) const {

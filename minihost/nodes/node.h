@@ -43,7 +43,10 @@ class Output {
         return reinterpret_cast<NodeOutputID>(const_cast<Output*>(this));
     }
     // The output behind a handle, or null when the handle is not a live output.
-    static Output* fromHandle(NodeOutputID handle) noexcept;
+    static Output* fromHandle(NodeOutputID handle) noexcept {
+        auto* output = reinterpret_cast<Output*>(handle);
+        return output && output->tag_ == kTag ? output : nullptr;
+    }
 
   private:
     friend void linkPorts(Output& from, Input& to);
@@ -83,7 +86,10 @@ class Input {
     void evaluate(const NodalSample& sample, double* out) const noexcept;
 
     NodeInputID handle() const { return reinterpret_cast<NodeInputID>(const_cast<Input*>(this)); }
-    static Input* fromHandle(NodeInputID handle) noexcept;
+    static Input* fromHandle(NodeInputID handle) noexcept {
+        auto* input = reinterpret_cast<Input*>(handle);
+        return input && input->tag_ == kTag ? input : nullptr;
+    }
 
   private:
     friend class Output; // leaves its targets unconnected when it goes
@@ -140,7 +146,10 @@ class Node {
                           double* out) const noexcept = 0;
 
     NodeID handle() const { return reinterpret_cast<NodeID>(const_cast<Node*>(this)); }
-    static Node* fromHandle(NodeID handle) noexcept;
+    static Node* fromHandle(NodeID handle) noexcept {
+        auto* node = reinterpret_cast<Node*>(handle);
+        return node && node->tag_ == kTag ? node : nullptr;
+    }
 
   private:
     friend class Network;
