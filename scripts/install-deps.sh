@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686
   googletest libbenchmark-dev
   libopenimageio-dev openimageio-tools nlohmann-json3-dev libcli11-dev
+  clang-14 libclang-rt-14-dev valgrind
 )
 
 missing=()

@@ -448,7 +448,10 @@ SceneDocument loadScene(const std::filesystem::path& file) {
     content << in.rdbuf();
     if (in.bad())
         throw SceneError(source + ": cannot read the scene file");
-    const std::string textContent = content.str();
+    return sceneFromText(content.str(), source);
+}
+
+SceneDocument sceneFromText(const std::string& textContent, const std::string& source) {
     json document;
     try {
         document = json::parse(textContent);

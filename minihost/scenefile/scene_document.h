@@ -75,6 +75,8 @@ Network& networkOf(Instance filter);
 
 // Reads a scene file; throws SceneError naming the file and the place.
 SceneDocument loadScene(const std::filesystem::path& file);
+// The same from a scene file's content; `source` names it in messages.
+SceneDocument sceneFromText(const std::string& content, const std::string& source);
 // The same from parsed JSON; `source` names it in messages.
 SceneDocument sceneFromJson(const nlohmann::json& json, const std::string& source);
 nlohmann::json sceneToJson(const SceneDocument& scene);

@@ -1,0 +1,7 @@
+// libFuzzer entry: one input for fuzzing::loadStreamInput.
+#include "fuzz_inputs.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    fuzzing::loadStreamInput(fuzzing::moduleHost(), data, size);
+    return 0;
+}
