@@ -182,10 +182,17 @@ nlohmann::json blockToJson(const Block& block) {
     return json;
 }
 
-Block blockFromJson(const nlohmann::json& json, const std::string& where) {
+namespace {
+
+// Reads one block and, one level deeper each, its nested blocks.
+Block blockFromJsonAt(const nlohmann::json& json, const std::string& where, int depth) {
     auto fault = [&](const std::string& what) { throw std::invalid_argument(where + ": " + what); };
     if (!json.is_object())
         fault("a block must be an object");
+    // Reading recurses once per level: a bound keeps a hostile file from
+    // exhausting the stack.
+    if (depth > kMaxBlockDepth)
+        fault("blocks nest deeper than " + std::to_string(kMaxBlockDepth) + " levels");
     for (const auto& [key, value] : json.items())
         if (key != "id" && key != "name" && key != "leaf" && key != "ints" && key != "blocks")
             fault("unknown key \"" + key + "\"");
@@ -223,9 +230,15 @@ Block blockFromJson(const nlohmann::json& json, const std::string& where) {
         std::size_t i = 0;
         for (const auto& child : json["blocks"])
             block.children.push_back(
-                blockFromJson(child, where + ".blocks[" + std::to_string(i++) + "]"));
+                blockFromJsonAt(child, where + ".blocks[" + std::to_string(i++) + "]", depth + 1));
     }
     return block;
+}
+
+} // namespace
+
+Block blockFromJson(const nlohmann::json& json, const std::string& where) {
+    return blockFromJsonAt(json, where, 1);
 }
 
 } // namespace minihost

@@ -62,7 +62,9 @@ class SaveStream {
 // of the caller's array as it was.
 class LoadStream {
   public:
+    // The tree is not copied: it must outlive the stream.
     explicit LoadStream(const Block& root);
+    LoadStream(Block&&) = delete; // a temporary tree would dangle
     LoadStream(const LoadStream&) = delete;
     LoadStream& operator=(const LoadStream&) = delete;
 
@@ -86,7 +88,10 @@ class LoadStream {
 
 // JSON form of a block tree: {"id": "FLAG", "name": "Flags", "leaf": true,
 // "ints": [...], "blocks": [...]}. fromJson throws std::invalid_argument
-// naming the place of the first fault.
+// naming the place of the first fault, also for blocks nested deeper than
+// kMaxBlockDepth levels (the block itself is level 1; what the module and
+// the network format write stays within a handful).
+inline constexpr int kMaxBlockDepth = 64;
 nlohmann::json blockToJson(const Block& block);
 Block blockFromJson(const nlohmann::json& json, const std::string& where);
 

@@ -7,6 +7,8 @@
 #   scripts/memcheck.sh [BUILD_DIR]     (default build/native, built already)
 #
 # Prints one line per program and ends with "memcheck: N clean, N failed".
+# Tests that count allocations through their own operator new are left out:
+# valgrind replaces that operator, so their counter sees nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,7 +30,8 @@ for name in "${programs[@]}"; do
   start=$SECONDS
   if TAVI_STRESS_CYCLES=${TAVI_STRESS_CYCLES:-60} valgrind --tool=memcheck --error-exitcode=99 \
       --leak-check=full --errors-for-leak-kinds=definite --show-leak-kinds=definite \
-      --track-fds=no --num-callers=30 --quiet "$program" --gtest_brief=1 >"$log" 2>&1; then
+      --track-fds=no --num-callers=30 --quiet "$program" --gtest_brief=1 \
+      --gtest_filter='-*AllocatesNothing*' >"$log" 2>&1; then
     echo "memcheck: test_$name clean ($((SECONDS - start)) s)"
     clean=$((clean + 1))
   else

@@ -103,7 +103,7 @@ Node::~Node() {
     // this is a node.
     outputs_.clear();
     inputs_.clear();
-    tag_ = 0;
+    handle_.tag = 0;
 }
 
 Input* Node::input(std::string_view name) const {

@@ -145,16 +145,24 @@ class Node {
     virtual void evaluate(const Output& output, const NodalSample& sample,
                           double* out) const noexcept = 0;
 
-    NodeID handle() const { return reinterpret_cast<NodeID>(const_cast<Node*>(this)); }
+    // A node's handle is the address of its tag record, not of the node: a
+    // node is polymorphic, so a handle of another kind (an input, say) must
+    // never be read as one. The record starts with a tag word, as inputs,
+    // outputs and value slots do, and points back at its node.
+    NodeID handle() const { return reinterpret_cast<NodeID>(const_cast<HandleTag*>(&handle_)); }
     static Node* fromHandle(NodeID handle) noexcept {
-        auto* node = reinterpret_cast<Node*>(handle);
-        return node && node->tag_ == kTag ? node : nullptr;
+        auto* tag = reinterpret_cast<HandleTag*>(handle);
+        return tag && tag->tag == kTag ? tag->node : nullptr;
     }
 
   private:
     friend class Network;
     static constexpr uint32_t kTag = 0x4E4F4445; // "NODE"
-    uint32_t tag_ = kTag;
+    struct HandleTag {
+        uint32_t tag;
+        Node* node;
+    };
+    HandleTag handle_{kTag, this};
     Network* network_;
     NodeKind kind_;
     std::string name_;

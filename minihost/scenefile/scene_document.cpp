@@ -462,6 +462,13 @@ SceneDocument sceneFromText(const std::string& textContent, const std::string& s
             what = what.substr(colon + 2);
         throw SceneError(source + ": " + lineAndColumn(textContent, e.byte ? e.byte - 1 : 0) +
                          ": not valid JSON: " + what);
+    } catch (const json::exception& e) {
+        // A number too large for a double ("1e400") is reported as out of
+        // range rather than as a parse error: a bad file all the same.
+        std::string what = e.what();
+        if (auto bracket = what.find("] "); bracket != std::string::npos)
+            what = what.substr(bracket + 2);
+        throw SceneError(source + ": not valid JSON: " + what);
     }
     return sceneFromJson(document, source);
 }

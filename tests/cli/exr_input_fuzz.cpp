@@ -20,12 +20,19 @@ namespace {
 }
 
 // The image library reads files only, so each input goes through one file
-// of this process, rewritten for every input.
+// of this process, rewritten for every input and removed at exit.
+struct InputFile {
+    std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                 ("tavi-exr-input-" + std::to_string(::getpid()) + ".exr");
+    ~InputFile() {
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
+    }
+};
+
 const std::filesystem::path& inputFile() {
-    static const std::filesystem::path file =
-        std::filesystem::temp_directory_path() /
-        ("tavi-exr-input-" + std::to_string(::getpid()) + ".exr");
-    return file;
+    static const InputFile file;
+    return file.path;
 }
 
 template <typename Read> void expectCleanOutcome(Read&& read) {

@@ -121,4 +121,31 @@ TEST(Streams, JsonRoundTripAndRefusals) {
     }
 }
 
+// Reading JSON blocks recurses per level, so nesting is bounded: a file
+// nesting blocks a hundred thousand deep is refused, not a stack overflow.
+TEST(Streams, JsonBlocksNestedBeyondTheBoundAreRefused) {
+    auto nested = [](int levels) {
+        nlohmann::json json = {{"id", "FLAG"}, {"ints", {levels}}};
+        for (int i = 1; i < levels; ++i)
+            json = {{"id", "DATA"}, {"blocks", nlohmann::json::array({std::move(json)})}};
+        return json;
+    };
+    Block deepest = minihost::blockFromJson(nested(minihost::kMaxBlockDepth), "here");
+    int depth = 1;
+    for (const Block* b = &deepest; !b->children.empty(); b = &b->children[0])
+        ++depth;
+    EXPECT_EQ(depth, minihost::kMaxBlockDepth);
+
+    for (int levels : {minihost::kMaxBlockDepth + 1, 100000}) {
+        try {
+            minihost::blockFromJson(nested(levels), "here");
+            ADD_FAILURE() << levels << " levels were accepted";
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find("blocks nest deeper than 64 levels"),
+                      std::string::npos)
+                << e.what();
+        }
+    }
+}
+
 } // namespace

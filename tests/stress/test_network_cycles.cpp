@@ -66,13 +66,15 @@ TEST_F(NetworkCycles, CopiesAndReloadsKeepTheNetworkAndLeaveNothingBehind) {
         ASSERT_EQ(saved(copy.instance()), reference) << "copy " << i;
 
         ImageFilter& loaded = filters.emplace_back();
-        LoadStream load(saved(copy.instance()));
+        const Block copied = saved(copy.instance());
+        LoadStream load(copied);
         ASSERT_EQ(loaded.instance().load(load.state()), nullptr);
         ringTraffic();
 
         // A damaged stream is refused or read in part, never half-applied
         // to a network that then differs from both.
-        LoadStream damaged(truncated(reference, i % 5));
+        const Block cut = truncated(reference, i % 5);
+        LoadStream damaged(cut);
         const char* error = loaded.instance().load(damaged.state());
         if (error != nullptr) {
             ASSERT_EQ(saved(loaded.instance()), reference) << "cycle " << i;
