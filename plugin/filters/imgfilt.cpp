@@ -207,7 +207,8 @@ static uint32_t IFFlags(Instance) {
 
 // Called by the host after rendering with the finished frame; the access
 // record is the host's and valid only during this call, so the nodes are told
-// to forget it (node-editor cleanup) before the pass returns, abort or not.
+// to forget it (node-editor cleanup, then a hand-over of no record on the
+// ring) before the pass returns, abort or not.
 static void IFProcess(Instance instance, const FilterAccess* access) {
     IFInstance* inst = static_cast<IFInstance*>(instance);
     if (!inst || !access)
@@ -286,6 +287,11 @@ static void IFProcess(Instance instance, const FilterAccess* access) {
     if (!aborted && monitor)
         monitor->done(monitor->data);
     nodeedf->cleanup(inst->editor);
+    // Access nodes in other filters' networks heard the hand-over too, and
+    // no cleanup of this editor reaches them: a hand-over of no record makes
+    // every node on the topic forget the one that dies with this call.
+    message.access = nullptr;
+    cmfunc->message(RING_TOPIC_IMAGE, RING_FILTER_ACCESS, &message);
 }
 
 // Handler activation: called by the host with its lookup function and the

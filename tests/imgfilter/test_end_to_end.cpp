@@ -183,4 +183,21 @@ TEST_F(EndToEnd, AnAbortedPassLeavesNoNodeHoldingTheRecord) {
     EXPECT_EQ(value, (Value{0.0, 0.0, 0.0}));
 }
 
+// Every access node on the topic hears a pass's hand-over, also those in
+// other filters' networks, which that pass's cleanup does not reach. Once
+// the pass is over they must hold no record: evaluating such a network
+// outside a pass (a preview) reads zeros, never the finished pass's stack.
+TEST_F(EndToEnd, AccessNodesOfOtherFiltersForgetTheRecordWhenAPassEnds) {
+    ImageFilter first, second;
+    networkOf(first).addModule(SERVER_IMAGE_NODE, "access");
+    Network& other = networkOf(second);
+    other.addModule(SERVER_IMAGE_NODE, "access");
+    other.connect("access", "Color", "Root", "Color");
+    FrameBuffers frame = render(0);
+    runImageFilter(first, frame);
+
+    NodalSample sample{};
+    EXPECT_EQ(other.evaluate("Root", "Color", sample), (Value{0.0, 0.0, 0.0}));
+}
+
 } // namespace

@@ -216,6 +216,7 @@ TEST_F(FilterPass, RenderStateOpensBeforeTheHandOverAndClosesAfterTheLastRow) {
         if (event == RING_FILTER_ACCESS) {
             auto* m = static_cast<AccessMessage*>(payload);
             fake::Graph::current().log.push_back(m->access == p->expected ? "handOver"
+                                                 : m->access == nullptr   ? "forget"
                                                                           : "handOver?");
             p->zeroWord = m->zero == nullptr;
         }
@@ -227,7 +228,7 @@ TEST_F(FilterPass, RenderStateOpensBeforeTheHandOverAndClosesAfterTheLastRow) {
     host.ring().detach(RING_TOPIC_IMAGE, &probe);
     EXPECT_EQ(graph.log, (std::vector<std::string>{"init 1", "newTime 12 0.500000", "handOver",
                                                    "monitorInit 1", "monitorStep 1", "monitorDone",
-                                                   "cleanup"}));
+                                                   "cleanup", "forget"}));
     EXPECT_TRUE(probe.zeroWord);
 }
 
