@@ -1,5 +1,6 @@
 #include "exr_input.h"
 
+#include "exr_header_check.h"
 #include "image_file_error.h"
 #include "render_channels.h"
 
@@ -53,6 +54,8 @@ struct OpenExr {
 
 OpenExr openExr(const fs::path& file) {
     checkReadable(file);
+    if (const auto problem = exrHeaderProblem(file))
+        fail(file, "the header is damaged: " + *problem);
     OpenExr exr;
     exr.input = oiio::ImageInput::create("openexr");
     if (!exr.input)
