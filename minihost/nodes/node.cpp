@@ -47,7 +47,8 @@ Output::~Output() {
 }
 
 Input::Input(Node& node, std::string name, ValueType type, const Value& defaultValue)
-    : node_(&node), name_(std::move(name)), type_(type), default_(defaultValue) {}
+    : node_(&node), name_(std::move(name)), type_(type),
+      default_(storedDefault(type, defaultValue)) {}
 
 Input::~Input() {
     unlinkInput(*this);

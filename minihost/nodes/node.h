@@ -73,7 +73,9 @@ class Input {
     const std::string& name() const { return name_; }
     ValueType type() const { return type_; }
     const Value& defaultValue() const { return default_; }
-    void setDefaultValue(const Value& value) { default_ = value; }
+    // A scalar input keeps one number: the other two components are zero,
+    // so that what is saved reads back the same.
+    void setDefaultValue(const Value& value) { default_ = storedDefault(type_, value); }
 
     // The output that feeds this input, or null.
     Output* source() const { return source_; }
@@ -92,6 +94,12 @@ class Input {
     }
 
   private:
+    static Value storedDefault(ValueType type, Value value) {
+        if (type == ValueType::Scalar)
+            value[1] = value[2] = 0.0;
+        return value;
+    }
+
     friend class Output; // leaves its targets unconnected when it goes
     friend void linkPorts(Output& from, Input& to);
     friend void unlinkInput(Input& input) noexcept;
