@@ -95,7 +95,8 @@ bool runImageFilters(const minihost::SceneDocument& scene, minihost::FrameBuffer
         if (tracker.aborted())
             return false;
         // The next filter reads what this one wrote.
-        frame.adoptOutput();
+        if (i + 1 < count)
+            frame.adoptOutput();
     }
     return true;
 }

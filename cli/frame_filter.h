@@ -73,7 +73,8 @@ minihost::FrameBuffers renderWithPixelFilters(minihost::Host& host,
                                               minihost::RenderSettings settings);
 
 // Runs the scene's image filters in order; afterwards the frame's output
-// (and its final colour and alpha) hold the last filter's result. Returns
+// holds the last filter's result (each filter reads the final colour and
+// alpha that the one before it wrote). Returns
 // false when a pass was aborted through the control's flag.
 bool runImageFilters(const minihost::SceneDocument& scene, minihost::FrameBuffers& frame,
                      const PassControl& control);

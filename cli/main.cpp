@@ -24,6 +24,12 @@ int main(int argc, char** argv) {
         {"servers", tavi::addServersCommand(app)},
     };
 
+    // CLI11 would only say that a command is required.
+    if (argc > 1 && argv[1][0] != '-' && !commands.contains(argv[1])) {
+        std::cerr << "tavi: unknown command '" << argv[1]
+                  << "' (commands: render, demo, panel, servers; see tavi --help)\n";
+        return tavi::kExitUsage;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -55,10 +55,15 @@ RenderPlan checkOptions(const RenderOptions& options) {
     try {
         if (!options.frames.empty())
             plan.frames = parseFrameRange(options.frames);
-        for (const std::string& text : options.channels)
-            plan.overrides.push_back(parseChannelOverride(text));
     } catch (const std::invalid_argument& e) {
-        throw UsageError(e.what());
+        throw UsageError(std::string("--frames: ") + e.what());
+    }
+    for (const std::string& text : options.channels) {
+        try {
+            plan.overrides.push_back(parseChannelOverride(text));
+        } catch (const std::invalid_argument& e) {
+            throw UsageError("--channel '" + text + "': " + e.what());
+        }
     }
     try {
         imageFormatFor(options.output);
