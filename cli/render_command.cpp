@@ -204,10 +204,12 @@ int renderWithWorkers(const RenderOptions& options, const RenderPlan& plan, Fram
         if (results[i].exitCode == kExitSuccess)
             continue;
         ++failed;
-        std::cerr << "tavi: " << framesText(chunks[i]) << " failed ("
-                  << (results[i].started ? "exit code " + std::to_string(results[i].exitCode)
-                                         : std::string("could not start a worker"))
-                  << ")\n";
+        std::string why = "exit code " + std::to_string(results[i].exitCode);
+        if (!results[i].started)
+            why = "could not start a worker";
+        else if (results[i].exitCode == kExitInterrupted)
+            why = "interrupted"; // by its own handler or, before it had one, by the signal
+        std::cerr << "tavi: " << framesText(chunks[i]) << " failed (" << why << ")\n";
     }
     if (InterruptHandler::interrupted())
         throw Interrupted("interrupted: frames written before the workers stopped are kept");

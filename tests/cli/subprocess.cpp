@@ -67,8 +67,13 @@ void Child::signal(int number) const {
     ::kill(pid_, number);
 }
 
-bool Child::errorHolds(const std::string& text) const {
-    return readAll(err_).find(text) != std::string::npos;
+bool Child::catches(int number) const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (number - 1)) & 1u;
+    return false;
 }
 
 Result Child::wait() {

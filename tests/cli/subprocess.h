@@ -28,8 +28,9 @@ class Child {
     Child& operator=(const Child&) = delete;
 
     void signal(int number) const;
-    // Whether the standard error holds this text yet.
-    bool errorHolds(const std::string& text) const;
+    // Whether the process has installed a handler for the signal yet (read
+    // from /proc), so that a test signals it only once it is listening.
+    bool catches(int number) const;
     Result wait();
 
   private:

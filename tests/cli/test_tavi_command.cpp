@@ -285,12 +285,33 @@ TEST(TaviRender, CtrlCAbortsThePassKeepsNothingHalfDoneAndFails) {
     subprocess::Child render(
         subprocess::taviCommand({"render", example("lens_distortion"), "-o", folder / "out.exr",
                                  "--size", "2400x1600", "--samples", "1"}));
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    // Once tavi listens for Ctrl-C, and a little later, while it renders.
+    for (int wait = 0; wait < 500 && !render.catches(SIGINT); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(render.catches(SIGINT));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     render.signal(SIGINT);
     const auto result = render.wait();
     EXPECT_EQ(result.exitCode, 130) << result.err;
     EXPECT_THAT(result.err, HasSubstr("interrupted"));
     EXPECT_THAT(result.err, HasSubstr("nothing was written"));
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+TEST(TaviRender, CtrlCReachesTheWorkersAndTheCommandFails) {
+    TempFolder folder;
+    subprocess::Child render(subprocess::taviCommand(
+        {"render", example("lens_distortion"), "-o", folder / "out.#.exr", "--size", "2000x1400",
+         "--samples", "1", "--frames", "1-2", "--jobs", "2"}));
+    for (int wait = 0; wait < 500 && !render.catches(SIGINT); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    render.signal(SIGINT);
+    const auto result = render.wait();
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("frame 1 failed (interrupted)"));
+    EXPECT_THAT(result.err, HasSubstr("frame 2 failed (interrupted)"));
+    EXPECT_THAT(result.err, HasSubstr("interrupted"));
     EXPECT_TRUE(folder.entries().empty());
 }
 
