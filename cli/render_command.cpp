@@ -114,7 +114,8 @@ std::string interruptedMessage(FrameRange range, int32_t frame) {
         "interrupted at frame " + std::to_string(frame) + ", which was not written";
     if (frame == range.first)
         return stopped + "; nothing was written";
-    return stopped + "; " + framesText({range.first, frame - 1}) + " were written";
+    return stopped + "; " + framesText({range.first, frame - 1}) +
+           (frame - 1 == range.first ? " was written" : " were written");
 }
 
 // Renders the frames one after another in this process.
@@ -183,9 +184,10 @@ std::vector<std::string> workerArguments(const RenderOptions& options, const Ren
         arguments.insert(arguments.end(), {"--samples", std::to_string(options.samples)});
     if (!options.size.empty())
         arguments.insert(arguments.end(), {"--size", options.size});
-    arguments.insert(
-        arguments.end(),
-        {"--frames", std::to_string(chunk.first) + "-" + std::to_string(chunk.last), "--quiet"});
+    // One word with '=': a range of negative frames starts with '-'.
+    arguments.push_back("--frames=" + std::to_string(chunk.first) + "-" +
+                        std::to_string(chunk.last));
+    arguments.push_back("--quiet");
     return arguments;
 }
 
