@@ -70,14 +70,16 @@ class StepLog {
     Clock::time_point start_;
 };
 
-// Writes the frame as PNG (to look at) and EXR (the float data and the
+// Writes the frame as an opaque PNG (to look at) and EXR (the float data and the
 // buffers listed).
 std::vector<fs::path> writePair(const fs::path& folder, const std::string& name,
                                 const minihost::FrameBuffers& frame,
                                 std::vector<ExtraChannel> extras) {
     const fs::path png = folder / (name + ".png");
     const fs::path exr = folder / (name + ".exr");
-    writeImage(png, frame);
+    ImageWriteOptions view;
+    view.opaque = true;
+    writeImage(png, frame, view);
     ImageWriteOptions options;
     options.extraChannels = std::move(extras);
     for (const std::string& warning : writeImage(exr, frame, options))

@@ -326,6 +326,8 @@ TEST(TaviDemo, WritesBeautyAndEveryExampleAndTheNetworksChangeTheImage) {
         for (const char* extension : {".png", ".exr"})
             EXPECT_TRUE(fs::exists(demo / (std::string(name) + extension))) << name << extension;
 
+    // The PNGs are for looking at: opaque, so the sky does not vanish.
+    EXPECT_EQ(readImage(demo / "beauty.png").spec.nchannels, 3);
     const Image beauty = readImage(demo / "beauty.exr");
     // The beauty keeps the passes the examples read, so it can feed them again.
     EXPECT_GE(beauty.spec.channelindex("depth.Z"), 0);
