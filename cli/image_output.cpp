@@ -133,8 +133,8 @@ std::vector<std::string> writeDisplayImage(const fs::path& file, ImageFormat for
     std::vector<std::string> warnings;
     if (!options.extraChannels.empty())
         warnings.push_back(file.string() + ": only EXR holds extra channels; they are not written");
-    // JPEG has no alpha.
-    const int channels = format == ImageFormat::Jpeg ? 3 : 4;
+    // JPEG has no alpha; an opaque image leaves it out on purpose.
+    const int channels = (format == ImageFormat::Jpeg || options.opaque) ? 3 : 4;
     const int32_t width = frame.width(), height = frame.height();
     oiio::ImageSpec spec(width, height, channels, oiio::TypeUInt8);
     spec.attribute("oiio:ColorSpace", "sRGB");

@@ -36,6 +36,9 @@ struct ImageWriteOptions {
     std::optional<FrameWindows> windows;
     // EXR only: buffers written after R, G, B, A.
     std::vector<ExtraChannel> extraChannels;
+    // PNG and TIFF only: colour without alpha, for images meant to be looked
+    // at (a render's sky has alpha 0 and would show as transparent).
+    bool opaque = false;
 };
 
 // Names the default channel mapping reads back as the same channel:

@@ -18,7 +18,8 @@ std::function<int()> addServersCommand(CLI::App& app) {
                         "Module file (default: the module built alongside tavi)");
     return [command, modulePath]() -> int {
         (void)command;
-        const auto path = modulePath->empty() ? defaultModulePath() : std::filesystem::path(*modulePath);
+        const auto path =
+            modulePath->empty() ? defaultModulePath() : std::filesystem::path(*modulePath);
         const auto module = minihost::Module::load(path);
         std::size_t classWidth = 5, nameWidth = 6;
         for (const auto& server : module.servers()) {
