@@ -15,6 +15,12 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 targets=(load_stream scene_file exr_input)
+# The load stream target creates filters, whose envelope groups the host
+# keeps for the session; so nearly every input looks as if it might leak,
+# and a full leak scan of the host after each one cuts the inputs tried
+# thirtyfold. Its leaks are checked instead at the end of the sanitizer
+# suite's runs (stress tests and this corpus replayed) and under valgrind.
+declare -A extra=([load_stream]="-detect_leaks=0")
 
 echo "fuzz: building the fuzz preset"
 cmake --preset fuzz >/dev/null
@@ -35,7 +41,8 @@ for target in "${targets[@]}"; do
   start=$SECONDS
   if build/fuzz/bin/fuzz_"$target" "$work/$target" "tests/fuzz/corpus/$target" \
       -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=2048 -timeout=10 -seed=1 \
-      -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts/$target/" >"$log" 2>&1; then
+      -max_len=65536 -print_final_stats=1 -artifact_prefix="$artifacts/$target/" \
+      ${extra[$target]:-} >"$log" 2>&1; then
     runs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+)/\1/p' "$log")
     cover=$(grep -oE 'cov: [0-9]+' "$log" | tail -n 1 || true)
     echo "fuzz: $target clean: ${runs:-?} inputs in $((SECONDS - start)) s, ${cover:-cov: ?}"
