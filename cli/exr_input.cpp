@@ -62,8 +62,8 @@ OpenExr openExr(const fs::path& file) {
         fail(file, "no EXR reader: " + oiio::geterror());
     if (!exr.input->valid_file(file.string()))
         fail(file, "not an EXR file");
-    oiio::ImageSpec spec;
-    if (!exr.input->open(file.string(), spec))
+    oiio::ImageSpec imageSpec;
+    if (!exr.input->open(file.string(), imageSpec))
         fail(file, libraryError(*exr.input));
 
     for (int subimage = 0; exr.input->seek_subimage(subimage, 0); ++subimage) {

@@ -34,11 +34,11 @@ const char* formatName(ImageFormat format) {
 // One writer call sequence; every failure becomes an ImageFileError naming
 // the final file, not the temporary one.
 void writePixels(const fs::path& file, const fs::path& temporary, ImageFormat format,
-                 const oiio::ImageSpec& spec, oiio::TypeDesc type, const void* pixels) {
+                 const oiio::ImageSpec& imageSpec, oiio::TypeDesc type, const void* pixels) {
     auto output = oiio::ImageOutput::create(formatName(format));
     if (!output)
         throw ImageFileError("write", file, "no writer for this format: " + oiio::geterror());
-    if (!output->open(temporary.string(), spec))
+    if (!output->open(temporary.string(), imageSpec))
         throw ImageFileError("write", file, output->geterror());
     const bool written = output->write_image(type, pixels);
     const bool closed = output->close();
@@ -100,17 +100,18 @@ std::vector<std::string> writeExr(const fs::path& file, const minihost::FrameBuf
                                  std::to_string(width) + " x " + std::to_string(height));
 
     const int channels = 4 + static_cast<int>(extras.codes.size());
-    oiio::ImageSpec spec(width, height, channels, oiio::TypeFloat);
-    spec.x = windows.data.x;
-    spec.y = windows.data.y;
-    spec.full_x = windows.display.x;
-    spec.full_y = windows.display.y;
-    spec.full_width = windows.display.width;
-    spec.full_height = windows.display.height;
-    spec.channelnames = {"R", "G", "B", "A"};
-    spec.channelnames.insert(spec.channelnames.end(), extras.names.begin(), extras.names.end());
-    spec.alpha_channel = 3;
-    spec.attribute("compression", "zip");
+    oiio::ImageSpec imageSpec(width, height, channels, oiio::TypeFloat);
+    imageSpec.x = windows.data.x;
+    imageSpec.y = windows.data.y;
+    imageSpec.full_x = windows.display.x;
+    imageSpec.full_y = windows.display.y;
+    imageSpec.full_width = windows.display.width;
+    imageSpec.full_height = windows.display.height;
+    imageSpec.channelnames = {"R", "G", "B", "A"};
+    imageSpec.channelnames.insert(imageSpec.channelnames.end(), extras.names.begin(),
+                                  extras.names.end());
+    imageSpec.alpha_channel = 3;
+    imageSpec.attribute("compression", "zip");
 
     std::vector<float> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                               static_cast<std::size_t>(channels));
@@ -122,7 +123,7 @@ std::vector<std::string> writeExr(const fs::path& file, const minihost::FrameBuf
                 *out++ = *frame.element(code, x, y);
         }
     replaceFile(file, [&](const fs::path& temporary) {
-        writePixels(file, temporary, ImageFormat::Exr, spec, oiio::TypeFloat, pixels.data());
+        writePixels(file, temporary, ImageFormat::Exr, imageSpec, oiio::TypeFloat, pixels.data());
     });
     return warnings;
 }
@@ -136,15 +137,15 @@ std::vector<std::string> writeDisplayImage(const fs::path& file, ImageFormat for
     // JPEG has no alpha; an opaque image leaves it out on purpose.
     const int channels = (format == ImageFormat::Jpeg || options.opaque) ? 3 : 4;
     const int32_t width = frame.width(), height = frame.height();
-    oiio::ImageSpec spec(width, height, channels, oiio::TypeUInt8);
-    spec.attribute("oiio:ColorSpace", "sRGB");
+    oiio::ImageSpec imageSpec(width, height, channels, oiio::TypeUInt8);
+    imageSpec.attribute("oiio:ColorSpace", "sRGB");
     if (channels == 4) {
-        spec.alpha_channel = 3;
+        imageSpec.alpha_channel = 3;
         // The bytes are final: the writer must not divide colour by alpha.
-        spec.attribute("oiio:UnassociatedAlpha", 1);
+        imageSpec.attribute("oiio:UnassociatedAlpha", 1);
     }
     if (format == ImageFormat::Jpeg)
-        spec.attribute("compression", "jpeg:95");
+        imageSpec.attribute("compression", "jpeg:95");
 
     std::vector<uint8_t> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
                                 static_cast<std::size_t>(channels));
@@ -158,7 +159,7 @@ std::vector<std::string> writeDisplayImage(const fs::path& file, ImageFormat for
                 *out++ = alphaByte(rgba[3]);
         }
     replaceFile(file, [&](const fs::path& temporary) {
-        writePixels(file, temporary, format, spec, oiio::TypeUInt8, pixels.data());
+        writePixels(file, temporary, format, imageSpec, oiio::TypeUInt8, pixels.data());
     });
     return warnings;
 }
